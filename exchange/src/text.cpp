@@ -1,6 +1,7 @@
 #include "vorn/detail/text.hpp"
 
 #include <array>
+#include <cstdio>
 
 namespace vorn::detail {
 
@@ -10,12 +11,24 @@ std::string quoted(std::string_view text) {
   out.push_back('"');
   for (const char c : text) {
     switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      case '\0': out += "\\0"; break;
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      case '\0':
+        out += "\\0";
+        break;
       default: {
         const auto byte = static_cast<unsigned char>(c);
         if (byte < 0x20 || byte == 0x7f) {
@@ -33,6 +46,12 @@ std::string quoted(std::string_view text) {
   }
   out.push_back('"');
   return out;
+}
+
+std::string hex(std::uint32_t value) {
+  char text[11];
+  std::snprintf(text, sizeof text, "0x%x", value);
+  return text;
 }
 
 }  // namespace vorn::detail

@@ -176,3 +176,5 @@ constexpr std::uint32_t field(std::uint32_t value, int shift) noexcept { return 
 }
 
 }  // namespace vorn_exchange
+
+#include "vorn/exchange/decode.hpp"  // IWYU pragma: export
