@@ -1,7 +1,7 @@
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
-install(TARGETS vorn_exchange vorn_codegen
+install(TARGETS vorn_exchange vorn_codegen vorn_sim
   EXPORT vornTargets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
@@ -11,6 +11,7 @@ install(TARGETS vorn_exchange vorn_codegen
 install(DIRECTORY
   ${PROJECT_SOURCE_DIR}/exchange/include/
   ${PROJECT_SOURCE_DIR}/codegen/include/
+  ${PROJECT_SOURCE_DIR}/sim/include/
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 
 set(VORN_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/vorn)
