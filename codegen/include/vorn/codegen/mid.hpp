@@ -1,6 +1,9 @@
-// Format-aware lowering of a compute graph (module vorn_codegen::mid).
+// Format-aware lowering of a compute graph (module vorn_codegen::mid): tensor formats, the lowered
+// graph model, cost models, and `lower`.
 #pragma once
 
 #include "vorn/codegen/graph.hpp"
-
-namespace vorn_codegen::mid {}  // namespace vorn_codegen::mid
+#include "vorn/codegen/mid/cost.hpp"    // IWYU pragma: export
+#include "vorn/codegen/mid/dump.hpp"    // IWYU pragma: export
+#include "vorn/codegen/mid/format.hpp"  // IWYU pragma: export
+#include "vorn/codegen/mid/model.hpp"   // IWYU pragma: export
