@@ -5,7 +5,7 @@
 
 namespace vorn_codegen::detail {
 
-Status emit_compute(TileCode& code, std::uint16_t tile, const ComputeStep& compute, const SymbolTable& symbols) {
+Status emit_compute(TileCode& code, std::uint16_t tile, const ComputeStep& compute, const SymbolLookup& symbols) {
   constexpr std::size_t kLastRegisterNumber = 255;  // register numbers are 8-bit
   constexpr std::size_t kFirstInputRegister = 3;
 
@@ -28,11 +28,11 @@ Status emit_compute(TileCode& code, std::uint16_t tile, const ComputeStep& compu
   }
 
   const auto kernel = symbols.find(compute.symbol);
-  if (kernel == symbols.end()) {
+  if (!kernel) {
     return std::unexpected(
         invalid("tile " + std::to_string(tile) + " references missing kernel symbol " + compute.symbol));
   }
-  return code.call(kernel->second, 10);
+  return code.call(*kernel, 10);
 }
 
 }  // namespace vorn_codegen::detail

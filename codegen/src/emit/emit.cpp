@@ -141,7 +141,7 @@ class Emission {
   }
 
   const TileProgram& program_;
-  const SymbolTable& symbols_;
+  detail::SymbolLookup symbols_;  // one for the whole emission, so its cache serves every step
   const HostProgram& host_;
   const CodegenOptions& options_;
   TileCode code_;

@@ -24,8 +24,8 @@ namespace detail {
 
 CodegenError invalid(std::string message) { return CodegenError::Invalid{std::move(message)}; }
 
-std::expected<std::uint32_t, CodegenError> symbol(const SymbolTable& symbols, std::string_view name) {
-  if (const auto found = symbols.find(name); found != symbols.end()) return found->second;
+std::expected<std::uint32_t, CodegenError> symbol(const SymbolLookup& symbols, std::string_view name) {
+  if (const auto found = symbols.find(name)) return *found;
   return std::unexpected(invalid("missing runtime symbol " + std::string(name)));
 }
 

@@ -17,7 +17,7 @@ std::expected<std::uint32_t, CodegenError> run_length(std::size_t phases) {
 
 }  // namespace
 
-Status emit_host_phases(TileCode& code, const SymbolTable& symbols, std::span<const HostPhase> phases) {
+Status emit_host_phases(TileCode& code, const SymbolLookup& symbols, std::span<const HostPhase> phases) {
   const auto is_active = [](const HostPhase& phase) { return phase.active; };
   const auto is_inactive = [](const HostPhase& phase) { return !phase.active; };
 
@@ -61,7 +61,7 @@ Status emit_host_phases(TileCode& code, const SymbolTable& symbols, std::span<co
   return {};
 }
 
-Status emit_cycle_sample(TileCode& code, const SymbolTable& symbols, std::uint32_t address) {
+Status emit_cycle_sample(TileCode& code, const SymbolLookup& symbols, std::uint32_t address) {
   if (auto loaded = code.setzi(2, address); !loaded) return loaded;
   const auto sample_cycle = symbol(symbols, "vornkit_static_sample_cycle");
   if (!sample_cycle) return std::unexpected(sample_cycle.error());

@@ -59,7 +59,7 @@ TEST(Symbol, ResolvesByExactNameOrNamesTheMissingRoutine) {
   EXPECT_THAT(detail::symbol(symbols, "vornkit_static_sample_cycle"), IsOkAndHolds(0x50010u));
   EXPECT_THAT(detail::symbol(symbols, "gemm"), IsOkAndHolds(0x51000u));
   EXPECT_THAT(detail::symbol(symbols, "vornkit_static"), FailsWith(invalid("missing runtime symbol vornkit_static")));
-  EXPECT_THAT(detail::symbol({}, "vornkit_static_complete"),
+  EXPECT_THAT(detail::symbol(SymbolTable{}, "vornkit_static_complete"),
               FailsWith(invalid("missing runtime symbol vornkit_static_complete")));
 }
 
