@@ -5,9 +5,9 @@
 #include <string>
 
 #include "image.hpp"
+#include "vorn/codegen/emit.hpp"
 #include "vorn/detail/text.hpp"
 #include "vorn/exchange.hpp"
-#include "vorn/sim/simulate.hpp"
 
 namespace vorn_sim {
 namespace {
@@ -33,7 +33,7 @@ class Lister {
     std::string comment;
     if (const auto& instruction = decoded_[index]; !instruction) {
       text = ".word " + hex(words_[index]);
-      if (words_[index] == kExchangePrefixWord) comment = "exchange prefix";
+      if (words_[index] == vorn_codegen::EXCHANGE_PREFIX_WORD) comment = "exchange prefix";
     } else if (const auto* call = std::get_if<Instruction::Call>(&instruction->alternative)) {
       text = "call " + hex(call->target_address) + label(call->target_address) + ", r" +
              std::to_string(call->return_register);
@@ -122,6 +122,11 @@ std::expected<std::vector<std::string>, SimError> disassemble(std::span<const st
   lines.reserve(words->size());
   for (std::size_t i = 0; i < words->size(); ++i) lines.push_back(lister.line(i));
   return lines;
+}
+
+std::expected<std::vector<std::string>, SimError> disassemble(const vorn_codegen::GeneratedProgram& program,
+                                                              std::uint32_t code_address, const SymbolTable& symbols) {
+  return disassemble(program.bytes, code_address, symbols, detail::row_addresses(program));
 }
 
 }  // namespace vorn_sim

@@ -16,6 +16,13 @@ std::expected<std::vector<std::uint32_t>, SimError> image_words(std::span<const 
   return words;
 }
 
+std::vector<std::uint32_t> row_addresses(const vorn_codegen::GeneratedProgram& program) {
+  std::vector<std::uint32_t> addresses;
+  addresses.reserve(program.exchange_rows.size());
+  for (const auto& row : program.exchange_rows) addresses.push_back(row.address);
+  return addresses;
+}
+
 OutsideCode::OutsideCode(const SymbolTable& symbols, std::span<const std::uint32_t> row_addresses)
     : rows_(row_addresses.begin(), row_addresses.end()) {
   for (const auto& [name, address] : symbols) names_.try_emplace(address, name);

@@ -10,6 +10,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "vorn/codegen/emit.hpp"
 #include "vorn/sim/error.hpp"
 #include "vorn/sim/symbols.hpp"
 
@@ -19,6 +20,9 @@ namespace vorn_sim::detail {
 // address space when loaded at `code_address`.
 [[nodiscard]] std::expected<std::vector<std::uint32_t>, SimError> image_words(std::span<const std::uint8_t> image,
                                                                               std::uint32_t code_address);
+
+// The addresses of the rows of `program`.
+[[nodiscard]] std::vector<std::uint32_t> row_addresses(const vorn_codegen::GeneratedProgram& program);
 
 // The outside code that generated code calls: symbols by address, and the placed exchange rows.
 class OutsideCode {

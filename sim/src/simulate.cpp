@@ -94,7 +94,7 @@ class Machine {
 
   Step execute(std::uint32_t pc) {
     const std::size_t index = *index_of(pc);
-    if (words_[index] == kExchangePrefixWord) {
+    if (words_[index] == vorn_codegen::EXCHANGE_PREFIX_WORD) {
       run_.trace.emplace_back(TraceEvent::ExchangePrefix{});
       return fall_through(pc);
     }
@@ -230,6 +230,11 @@ std::expected<Run, SimError> simulate(std::span<const std::uint8_t> image, std::
   auto words = detail::image_words(image, code_address);
   if (!words) return std::unexpected(words.error());
   return Machine(std::move(*words), code_address, symbols, row_addresses, options).run();
+}
+
+std::expected<Run, SimError> simulate(const vorn_codegen::GeneratedProgram& program, std::uint32_t code_address,
+                                      const SymbolTable& symbols, const SimOptions& options) {
+  return simulate(program.bytes, code_address, detail::row_addresses(program), symbols, options);
 }
 
 }  // namespace vorn_sim

@@ -84,6 +84,28 @@ TEST(Disassemble, AnnotatesOnlyRealConstantLoadsAndJumps) {
                                          }));
 }
 
+TEST(Disassemble, ListsWhatEmitGeneratedWithItsRowsNamed) {
+  const vorn_codegen::TileProgram program{
+      7,
+      {vorn_codegen::ExchangeStep{0x60000, {0x40c00000, 0, 0, 0, 0, 0, 0, 0, 0}},
+       vorn_codegen::ComputeStep{"gemm", 0x70000, {0x71000, 0x72000}, {0x40}}},
+  };
+  const auto generated = vorn_codegen::emit(program, kRuntime, {}, {.code_address = 0x52000});
+  ASSERT_TRUE(generated.has_value()) << generated.error();
+  EXPECT_THAT(disassemble(*generated, 0x52000, kRuntime),
+              IsOkAndHolds(std::vector<std::string>{
+                  "00052000  41800003  .word 0x41800003                    ; exchange prefix",
+                  "00052004  18a18000  call 0x60000 <exchange row>, r10",
+                  "00052008  19270000  setzi r2, 0x70000",
+                  "0005200c  19371000  setzi r3, 0x71000",
+                  "00052010  19472000  setzi r4, 0x72000",
+                  "00052014  19500040  setzi r5, 0x40",
+                  "00052018  18a14400  call 0x51000 <gemm>, r10",
+                  "0005201c  19050004  setzi r0, 0x50004",
+                  "00052020  43000000  br r0                               ; jump 0x50004 <vornkit_static_complete>",
+              }));
+}
+
 TEST(Disassemble, RejectsImagesThatAreNotWholeWordsOrDoNotFit) {
   EXPECT_THAT(disassemble(std::vector<std::uint8_t>{0x03, 0x00, 0x80, 0x41, 0x00}, 0x52000, kRuntime),
               FailsWith(SimError{SimError::TruncatedImage{5}}));
@@ -91,7 +113,7 @@ TEST(Disassemble, RejectsImagesThatAreNotWholeWordsOrDoNotFit) {
               FailsWith(SimError{SimError::ImageOutOfRange{0xFFFFFFFC, 8}}));
   EXPECT_THAT(disassemble(image_of({0x43000000}), 0xFFFFFFFC, kRuntime),
               IsOkAndHolds(std::vector<std::string>{"fffffffc  43000000  br r0"}));
-  EXPECT_THAT(disassemble({}, 0x52000, kRuntime), IsOkAndHolds(std::vector<std::string>{}));
+  EXPECT_THAT(disassemble(std::vector<std::uint8_t>{}, 0x52000, kRuntime), IsOkAndHolds(std::vector<std::string>{}));
 }
 
 }  // namespace

@@ -34,4 +34,8 @@ namespace vorn_sim {
     std::span<const std::uint8_t> image, std::uint32_t code_address, const SymbolTable& symbols,
     std::span<const std::uint32_t> row_addresses = {});
 
+// The listing of what emit() generated, its image loaded at `code_address`.
+[[nodiscard]] std::expected<std::vector<std::string>, SimError> disassemble(
+    const vorn_codegen::GeneratedProgram& program, std::uint32_t code_address, const SymbolTable& symbols);
+
 }  // namespace vorn_sim

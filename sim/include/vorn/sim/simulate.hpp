@@ -1,7 +1,8 @@
 // A tile simulator for generated code: it runs an image loaded at its code address, treats every
 // call of a symbol or of a placed exchange row as a call of outside code, and records what the
 // code asks of the outside world (see trace.hpp). It never crashes on a bad image: every fault is
-// a SimError.
+// a SimError. The raw exchange prefix word (EXCHANGE_PREFIX_WORD), which no encoder produces, runs
+// as a no-op and is recorded as ExchangePrefix.
 //
 // The machine: registers r0 to r15, 256 special registers, a sparse word memory that starts empty
 // (the image can be read, not written), ld32/st32 at base + delta + 4 * word_offset (modulo 2^32,
@@ -15,15 +16,12 @@
 #include <expected>
 #include <span>
 
+#include "vorn/codegen/emit.hpp"
 #include "vorn/sim/error.hpp"
 #include "vorn/sim/symbols.hpp"
 #include "vorn/sim/trace.hpp"
 
 namespace vorn_sim {
-
-// The raw word that opens the code of every exchange step. No encoder produces it; the simulator
-// executes it as a no-op and records ExchangePrefix.
-inline constexpr std::uint32_t kExchangePrefixWord = 0x41800003;
 
 // What the registers other than r11, r15 and the return register hold after a call of outside code.
 inline constexpr std::uint32_t kClobbered = 0xDEADBEEF;
@@ -48,5 +46,10 @@ struct Run {
 [[nodiscard]] std::expected<Run, SimError> simulate(std::span<const std::uint8_t> image, std::uint32_t code_address,
                                                     std::span<const std::uint32_t> row_addresses,
                                                     const SymbolTable& symbols, const SimOptions& options = {});
+
+// Runs what emit() generated, its image loaded at `code_address` and its rows placed.
+[[nodiscard]] std::expected<Run, SimError> simulate(const vorn_codegen::GeneratedProgram& program,
+                                                    std::uint32_t code_address, const SymbolTable& symbols,
+                                                    const SimOptions& options = {});
 
 }  // namespace vorn_sim

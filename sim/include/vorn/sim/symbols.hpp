@@ -1,13 +1,10 @@
 #pragma once
 
-#include <cstdint>
-#include <functional>
-#include <map>
-#include <string>
+#include "vorn/codegen/emit.hpp"
 
 namespace vorn_sim {
 
-// Symbol names to tile addresses: the same table that emission takes.
-using SymbolTable = std::map<std::string, std::uint32_t, std::less<>>;
+// Symbol names to tile addresses: the table that emission takes.
+using vorn_codegen::SymbolTable;
 
 }  // namespace vorn_sim
