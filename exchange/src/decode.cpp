@@ -60,7 +60,12 @@ constexpr std::uint16_t low12(std::uint32_t word) noexcept { return static_cast<
 
 constexpr std::uint32_t target(std::uint32_t word) noexcept { return (word & 0x7FFFFu) * 4; }
 
-std::string reg(std::uint8_t number) { return "r" + std::to_string(number); }
+// Built by appending: g++ 12 at -O3 misreports `"r" + std::to_string(n)` under -Wrestrict.
+std::string reg(std::uint8_t number) {
+  std::string text(1, 'r');
+  text += std::to_string(number);
+  return text;
+}
 
 }  // namespace
 

@@ -35,16 +35,16 @@ class Lister {
       text = ".word " + hex(words_[index]);
       if (words_[index] == vorn_codegen::EXCHANGE_PREFIX_WORD) comment = "exchange prefix";
     } else if (const auto* call = std::get_if<Instruction::Call>(&instruction->alternative)) {
-      text = "call " + hex(call->target_address) + label(call->target_address) + ", r" +
-             std::to_string(call->return_register);
+      text = to_string(*instruction);  // call <target>, <register>: the label follows the target
+      text.insert(text.find(','), label(call->target_address));
     } else if (const auto* branch = std::get_if<Instruction::Brz>(&instruction->alternative)) {
-      text = "brz r" + std::to_string(branch->register_) + ", " + hex(branch->target_address) +
-             label(branch->target_address);
+      text = to_string(*instruction) + label(branch->target_address);
     } else {
       text = to_string(*instruction);
       if (const auto* add = std::get_if<Instruction::Add>(&instruction->alternative)) {
         if (const auto value = long_constant(index, add->destination)) {
-          comment = "r" + std::to_string(add->destination) + " = " + hex(*value);
+          // Appended piecewise: g++ 12 at -O3 misreports `"r" + std::to_string(n)` under -Wrestrict.
+          comment.append("r").append(std::to_string(add->destination)).append(" = ").append(hex(*value));
         }
       } else if (const auto* jump = std::get_if<Instruction::Br>(&instruction->alternative)) {
         if (const auto target = constant_before(index, jump->register_)) {
