@@ -1,6 +1,7 @@
 // Emits a program that runs its steps three times: host phases before the loop and around every
 // invocation, an exchange row that waits at the worker barrier, a kernel call, and cycle samples
-// at the start and end of each invocation and around the exchange.
+// at the start and end of each invocation and around the exchange. The simulated trace shows the
+// three invocations one after the other.
 
 #include <cstdio>
 #include <vector>

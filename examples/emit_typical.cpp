@@ -1,6 +1,6 @@
 // Emits one tile's program: an exchange row that needs no barrier, then a call of the `gemm`
-// kernel with two input addresses and one argument. Prints the nine instruction words and the
-// row to place at 0x60000.
+// kernel with two input addresses and one argument. Prints the nine instruction words, the row to
+// place at 0x60000, and the calls the code makes when run on the tile simulator.
 
 #include <cstdio>
 #include <vector>
