@@ -59,7 +59,11 @@ class Machine {
       ++run_.steps;
       const auto next = execute(pc);
       if (!next) return std::unexpected(next.error());
-      if (next->done) return std::move(run_);
+      if (next->done) {
+        run_.registers = registers_;
+        run_.special_registers = specials_;
+        return std::move(run_);
+      }
       pc = next->pc;
     }
   }

@@ -1,4 +1,5 @@
 #include <cstdint>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -90,13 +91,55 @@ TEST(Simulate, RecordsEveryCallWithTheRegistersItsConventionGivesIt) {
   }
 }
 
-TEST(Simulate, CountsEveryExecutedInstruction) {
+TEST(Simulate, ReportsTheMachineAsTheRunLeftIt) {
   // Prologue 3 words, two passes of 9 (body, counter update, branch, jump back), a last pass of 7,
-  // the release of the slot and the final jump.
+  // the release of the slot and the final jump; r11 ends where it began.
   const auto loop = run({0x22BBFFF8, 0x19000003, 0x4FB0F000, 0x19270000, 0x19371000, 0x18A14400, 0x01B0F000, 0x2200FFFF,
-                         0x4FB0F000, 0x1301480C, 0x1905200C, 0x43000000, 0x22BB0008, 0x19050004, 0x43000000});
+                         0x4FB0F000, 0x1301480C, 0x1905200C, 0x43000000, 0x22BB0008, 0x19050004, 0x43000000},
+                        {.register_11 = 0x2000, .register_15 = 0x10});
   ASSERT_TRUE(loop.has_value()) << loop.error();
   EXPECT_EQ(loop->steps, 31u);
+  EXPECT_EQ(loop->registers[11], 0x2000u);
+  EXPECT_EQ(loop->registers[15], 0x10u);
+  EXPECT_EQ(loop->registers[0], 0x50004u);
+
+  const auto setup = run({0x43F080A7, 0x19800001, 0x438080A6, 0x19050004, 0x43000000}, {.register_15 = 0x40});
+  ASSERT_TRUE(setup.has_value()) << setup.error();
+  EXPECT_EQ(setup->special_registers[0xA7], 0x40u);
+  EXPECT_EQ(setup->special_registers[0xA6], 1u);
+  EXPECT_EQ(setup->special_registers[0xA4], 0u);
+}
+
+// Whatever the image, a run ends with a result or an error within its step limit, and the
+// listing has one line per word.
+TEST(Simulate, EndsOnEveryImage) {
+  constexpr std::uint32_t kOpcodes[] = {0x01, 0x13, 0x18, 0x19, 0x22, 0x42, 0x43, 0x4F, 0x41};
+  std::mt19937 random(5);
+  for (int i = 0; i < 10'000; ++i) {
+    std::vector<std::uint8_t> bytes(4 * (random() % 16) + (random() % 8 == 0 ? random() % 4 : 0));
+    for (std::size_t b = 0; b < bytes.size(); ++b) {
+      // Most words get a real opcode and small fields, so that runs get somewhere.
+      const auto byte = static_cast<std::uint8_t>(random());
+      const bool top = b % 4 == 3;
+      bytes[b] = top && random() % 8 != 0 ? static_cast<std::uint8_t>(kOpcodes[byte % 9]) : byte;
+      if (!top && b % 4 != 0 && random() % 2 == 0) bytes[b] &= 0x05;
+    }
+    const auto code_address = static_cast<std::uint32_t>(random() % 4 == 0 ? random() : random() % 64 * 4);
+    const SimOptions options{.register_11 = static_cast<std::uint32_t>(random()),
+                             .register_15 = static_cast<std::uint32_t>(random() % 64),
+                             .step_limit = 1000};
+    const auto ran = simulate(bytes, code_address, kRows, kRuntime, options);
+    if (ran) {
+      EXPECT_LE(ran->steps, options.step_limit);
+    }
+    const auto listing = disassemble(bytes, code_address, kRuntime, kRows);
+    if (listing) {
+      EXPECT_EQ(listing->size(), bytes.size() / 4);
+    }
+    if (bytes.size() % 4 != 0) {
+      EXPECT_THAT(ran, FailsWith(SimError{SimError::TruncatedImage{bytes.size()}}));
+    }
+  }
 }
 
 struct FaultCase {

@@ -12,6 +12,7 @@
 // that generated code which relies on a value across a call is caught.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <expected>
 #include <span>
@@ -37,6 +38,9 @@ struct SimOptions {
 struct Run {
   Trace trace;
   std::uint64_t steps = 0;  // instructions executed, the final jump included
+  // The machine as the jump to the completion routine left it.
+  std::array<std::uint32_t, 16> registers{};
+  std::array<std::uint32_t, 256> special_registers{};
 };
 
 // Runs `image` loaded at `code_address` from its first word until it jumps to
