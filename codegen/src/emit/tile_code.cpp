@@ -30,6 +30,15 @@ std::vector<std::uint8_t> TileCode::take_bytes() && {
   return std::move(bytes_);
 }
 
+Status TileCode::setzi_wide(std::uint8_t register_, std::uint32_t immediate) {
+  using namespace vorn_exchange;
+  if (auto loaded = put(encode_setzi_m(register_, immediate >> 12)); !loaded) return loaded;
+  if (auto shifted = put(encode_shl_m_immediate(register_, register_, 12)); !shifted) return shifted;
+  return put(encode_add_m_immediate(register_, register_, static_cast<std::int32_t>(immediate & 0xFFFu)));
+}
+
+Status TileCode::rejected(const vorn_exchange::ExchangeError& error) { return std::unexpected(CodegenError{error}); }
+
 // Doubling keeps appends amortised O(1); the size stays a multiple of 4.
 void TileCode::grow() { bytes_.resize(std::max<std::size_t>(256, bytes_.size() * 2)); }
 

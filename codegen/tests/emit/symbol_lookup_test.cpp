@@ -28,5 +28,21 @@ TEST(SymbolLookup, RepeatedAndCollidingNamesResolveExactly) {
   EXPECT_EQ(lookup.find("kernel_5"), std::optional<std::uint32_t>(20));
 }
 
+// Past 16 bytes the cache key sees only the length and both ends of a name: names that differ in
+// the middle alone share a slot and must still be told apart.
+TEST(SymbolLookup, LongNamesThatDifferOnlyInTheMiddleStayApart) {
+  const SymbolTable table{
+      {"vornkit_AAAA_static_x", 0x100}, {"vornkit_BBBB_static_x", 0x200}, {std::string("\0ab", 3), 0x300}};
+  const detail::SymbolLookup lookup(table);
+  for (int pass = 0; pass < 2; ++pass) {
+    EXPECT_EQ(lookup.find("vornkit_AAAA_static_x"), std::optional<std::uint32_t>(0x100));
+    EXPECT_EQ(lookup.find("vornkit_BBBB_static_x"), std::optional<std::uint32_t>(0x200));
+    EXPECT_EQ(lookup.find("vornkit_CCCC_static_x"), std::nullopt);
+  }
+  // Short names are packed into one word; a leading NUL byte must still count.
+  EXPECT_EQ(lookup.find(std::string_view("\0ab", 3)), std::optional<std::uint32_t>(0x300));
+  EXPECT_EQ(lookup.find("ab"), std::nullopt);
+}
+
 }  // namespace
 }  // namespace vorn_codegen

@@ -56,11 +56,9 @@ class TileCode {
   // Loads any 32-bit value: one setzi below 0x100000, else setzi of the upper 20 bits, shl 12 and
   // add of the low 12 bits (the add is written even when they are zero).
   [[nodiscard]] Status setzi(std::uint8_t register_, std::uint32_t immediate) {
-    using namespace vorn_exchange;
-    if (immediate < 0x100000u) return put(encode_setzi_m(register_, immediate));
-    if (auto loaded = put(encode_setzi_m(register_, immediate >> 12)); !loaded) return loaded;
-    if (auto shifted = put(encode_shl_m_immediate(register_, register_, 12)); !shifted) return shifted;
-    return put(encode_add_m_immediate(register_, register_, static_cast<std::int32_t>(immediate & 0xFFFu)));
+    if (immediate < 0x100000u) [[likely]]
+      return put(vorn_exchange::encode_setzi_m(register_, immediate));
+    return setzi_wide(register_, immediate);
   }
 
   [[nodiscard]] Status ld32(std::uint8_t destination, std::uint8_t base, std::uint8_t delta, std::uint16_t offset) {
@@ -97,10 +95,14 @@ class TileCode {
  private:
   [[nodiscard]] Status put(const vorn_exchange::Encoded& encoded) {
     if (!encoded) [[unlikely]]
-      return std::unexpected(CodegenError{encoded.error()});
+      return rejected(encoded.error());
     append(*encoded);
     return {};
   }
+
+  // The rare paths stay out of line, so that the common ones inline into every caller.
+  [[nodiscard]] Status setzi_wide(std::uint8_t register_, std::uint32_t immediate);
+  [[nodiscard, gnu::cold]] static Status rejected(const vorn_exchange::ExchangeError& error);
 
   void append(std::uint32_t word) {
     if (bytes_.size() - used_ < 4) [[unlikely]]
