@@ -41,8 +41,8 @@ std::string to_string(const GraphError& error) {
           [](const E::UnknownSequence& e) { return "UnknownSequence(" + to_string(e.sequence) + ")"; },
           [](const E::EmptyRepeat&) -> std::string { return "EmptyRepeat"; },
           [](const E::ShortSequence& e) {
-            return "ShortSequence { sequence: " + to_string(e.sequence) + ", available: " +
-                   std::to_string(e.available) + ", required: " + std::to_string(e.required) + " }";
+            return "ShortSequence { sequence: " + to_string(e.sequence) +
+                   ", available: " + std::to_string(e.available) + ", required: " + std::to_string(e.required) + " }";
           },
           [](const E::YieldArity& e) {
             return "YieldArity { expected: " + std::to_string(e.expected) + ", actual: " + std::to_string(e.actual) +
