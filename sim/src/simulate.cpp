@@ -32,7 +32,7 @@ const std::array<Convention, 5> kRoutineConventions{{
 constexpr std::uint8_t kFirstKernelRegister = 2;
 constexpr std::uint8_t kLastKernelRegister = 9;
 
-// Where execution goes after one instruction: on, or the run ends (completed or failed).
+// Where execution goes after one instruction: on at `pc`, or nowhere because the run is complete.
 struct Next {
   std::uint32_t pc = 0;
   bool done = false;
