@@ -2,13 +2,11 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <limits>
 #include <optional>
 #include <utility>
 #include <vector>
 
 #include "vorn/codegen/emit/detail.hpp"
-#include "vorn/detail/variant.hpp"
 
 namespace vorn_codegen {
 namespace {
@@ -32,17 +30,19 @@ class Emission {
            const CodegenOptions& options)
       : program_(program), symbols_(symbols), host_(host), options_(options) {}
 
-  Status run(std::uint32_t complete) {
+  Status run() {
+    const auto complete = detail::symbol(symbols_, "vornkit_static_complete");
+    if (!complete) return std::unexpected(complete.error());
     const bool looping = options_.invocations > 1;
     const bool exchanging = std::ranges::any_of(program_.steps, active_exchange);
-    // Every step takes at least two words; a good first guess spares most regrowth.
+    // Every step takes two words or more; four per step spares most regrowth, which doubles.
     code_.reserve(program_.steps.size() * 4 + 16);
 
     if (auto s = detail::emit_host_phases(code_, symbols_, host_.initialize); !s) return s;
     if (looping) {
       if (auto s = loop_prologue(); !s) return s;
     }
-    // Computed with one invocation too, so a code address past the address space always fails.
+    // Computed even when nothing jumps back to it (one invocation): its overflow check applies.
     const auto invocation_start = code_.address(options_.code_address);
     if (!invocation_start) return std::unexpected(invocation_start.error());
     if (auto s = detail::emit_host_phases(code_, symbols_, host_.inputs); !s) return s;
@@ -68,7 +68,7 @@ class Emission {
     if (looping) {
       if (auto s = loop_epilogue(*invocation_start); !s) return s;
     }
-    if (auto s = code_.jump(complete); !s) return s;
+    if (auto s = code_.jump(*complete); !s) return s;
     return check_image_fits();
   }
 
@@ -159,11 +159,8 @@ std::expected<GeneratedProgram, CodegenError> emit(const TileProgram& program, c
                                                    const HostProgram& host, const CodegenOptions& options) {
   if (options.invocations == 0) return std::unexpected(detail::invalid("invocation count must be nonzero"));
   if (auto valid = detail::validate(program); !valid) return std::unexpected(valid.error());
-  const auto complete = detail::symbol(symbols, "vornkit_static_complete");
-  if (!complete) return std::unexpected(complete.error());
-
   Emission emission(program, symbols, host, options);
-  if (auto emitted = emission.run(*complete); !emitted) return std::unexpected(emitted.error());
+  if (auto emitted = emission.run(); !emitted) return std::unexpected(emitted.error());
   return std::move(emission).result();
 }
 
