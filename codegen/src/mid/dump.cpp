@@ -8,7 +8,12 @@
 namespace vorn_codegen::mid {
 namespace {
 
-std::string name(MidValueId id) { return "%" + std::to_string(id.index()); }
+// Appended rather than written "%" + number: g++ 12 at -O2 reports a false -Wrestrict on the latter.
+std::string name(MidValueId id) {
+  std::string text = std::to_string(id.index());
+  text.insert(text.begin(), '%');
+  return text;
+}
 
 std::string list(std::span<const MidValueId> ids) {
   std::string text;
@@ -22,26 +27,53 @@ std::string extents(const graph::TensorShape& shape) {
   return "[" + text + "]";
 }
 
+// A layout as the constructor call that makes it, when one does; otherwise its full text form.
+std::string layout_text(const Layout& layout) {
+  const std::uint16_t tiles = layout.tile_count;
+  const auto call = [&](const std::string& name, const std::string& arguments, const Layout& made) {
+    return layout == made ? name + "(" + arguments + ")" : to_string(layout);
+  };
+  const auto* amp = std::get_if<AmpOrder>(&layout.order.alternative);
+  if (amp == nullptr)
+    return call("row_major", to_string(layout.sharding) + ", " + std::to_string(tiles),
+                row_major(layout.sharding, tiles));
+  return std::visit(
+      vorn::detail::overloaded{
+          [&](const AmpOrder::Left& left) {
+            return call("amp_left", std::to_string(left.inner) + ", " + std::to_string(tiles),
+                        amp_left(left.inner, tiles));
+          },
+          [&](const AmpOrder::Right& right) {
+            return call("amp_right", std::to_string(right.inner) + ", " + std::to_string(tiles),
+                        amp_right(right.inner, tiles));
+          },
+          [&](const AmpOrder::Output&) { return call("amp_output", std::to_string(tiles), amp_output(tiles)); },
+      },
+      amp->alternative);
+}
+
 void write_operations(std::string& out, std::span<const MidOperation> operations, const std::string& indent);
 
 std::string kind_text(const MidOperationKind& kind) {
   using K = MidOperationKind;
-  return std::visit(
-      vorn::detail::overloaded{
-          [](const K::Kernel& kernel) { return to_string(kernel); },
-          [](const K::CastPrecision& cast) {
-            return "CastPrecision " + to_string(cast.from) + " -> " + to_string(cast.to);
-          },
-          [](const K::Rearrange& move) { return "Rearrange " + to_string(move.from) + " -> " + to_string(move.to); },
-          [](const K::Repeat& loop) {
-            std::string text = "Repeat { count: " + std::to_string(loop.count) +
-                               ", carried_inputs: " + std::to_string(loop.carried_inputs) +
-                               ", invariant_inputs: " + std::to_string(loop.invariant_inputs) + " }";
-            for (const auto& sequence : loop.iterated_inputs) text += " iterating [" + list(sequence) + "]";
-            return text;
-          },
-      },
-      kind.alternative);
+  return std::visit(vorn::detail::overloaded{
+                        [](const K::Kernel& kernel) { return to_string(kernel); },
+                        [](const K::CastPrecision& cast) {
+                          return "CastPrecision " + to_string(cast.from) + " -> " + to_string(cast.to);
+                        },
+                        [](const K::Rearrange& move) {
+                          return "Rearrange " + layout_text(move.from) + " -> " + layout_text(move.to);
+                        },
+                        [](const K::Repeat& loop) {
+                          std::string text = "Repeat { count: " + std::to_string(loop.count) +
+                                             ", carried_inputs: " + std::to_string(loop.carried_inputs) +
+                                             ", invariant_inputs: " + std::to_string(loop.invariant_inputs) + " }";
+                          for (const auto& sequence : loop.iterated_inputs)
+                            text += " iterating [" + list(sequence) + "]";
+                          return text;
+                        },
+                    },
+                    kind.alternative);
 }
 
 void write_operation(std::string& out, const MidOperation& operation, const std::string& indent) {
@@ -92,7 +124,7 @@ std::string to_string(const MidGraph& graph) {
   for (const MidValue& value : graph.values) {
     const TensorType& type = value.tensor_type;
     out += "  " + name(value.id) + " " + extents(type.shape) + " " + to_string(type.format.precision) + " " +
-           to_string(type.format.layout) + " of " + to_string(value.origin) + "\n";
+           layout_text(type.format.layout) + " of " + to_string(value.origin) + "\n";
   }
   out += "operations:\n";
   write_operations(out, graph.operations, "  ");

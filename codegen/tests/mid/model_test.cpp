@@ -1,4 +1,7 @@
+#include <map>
+#include <stdexcept>
 #include <string>
+#include <vector>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

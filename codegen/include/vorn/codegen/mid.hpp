@@ -6,4 +6,5 @@
 #include "vorn/codegen/mid/cost.hpp"    // IWYU pragma: export
 #include "vorn/codegen/mid/dump.hpp"    // IWYU pragma: export
 #include "vorn/codegen/mid/format.hpp"  // IWYU pragma: export
+#include "vorn/codegen/mid/lower.hpp"   // IWYU pragma: export
 #include "vorn/codegen/mid/model.hpp"   // IWYU pragma: export

@@ -12,14 +12,15 @@ namespace vorn_codegen::mid {
 std::string to_string(const MidKernel& kernel);
 std::ostream& operator<<(std::ostream& out, const MidKernel& kernel);
 
-// A multi-line listing: the inputs, every value (%n) with its shape, precision, layout and graph
-// origin, every operation with its kind, operands, results, estimated cost and source (a loop's
-// body indented under it), the outputs and the total estimated cost. For example:
+// A multi-line listing: the inputs, every value (%n) with its shape, precision, layout (as the
+// constructor call that makes it, where one does, else in full) and graph origin, every operation with its kind,
+// operands, results, estimated cost and source (a loop's body indented under it), the outputs and the total estimated
+// cost. For example:
 //
 //   MidGraph (estimated cost 28)
 //   inputs: "a" Host %0, "b" Host %1
 //   values:
-//     %0 [8, 8] F16 Layout { order: RowMajor, ... } of ValueId(0)
+//     %0 [8, 8] F16 row_major(Rows, 4) of ValueId(0)
 //     ...
 //   operations:
 //     %2 = CastPrecision F32 -> F16 (%1)  cost 24  for OperationId(0)

@@ -194,6 +194,9 @@ class LoweringState {
 
   [[nodiscard]] MidValueId value(graph::ValueId origin, TensorType tensor_type);
 
+  // Room for `count` values in all, so that a lowering of known size does not move its table.
+  void reserve(std::size_t count) { values_.reserve(count); }
+
   // The value with identifier `id`. Only identifiers this state handed out are valid; any other
   // throws std::out_of_range (a programming error; lowering never does it).
   [[nodiscard]] const MidValue& get(MidValueId id) const { return values_.at(id.index()); }
