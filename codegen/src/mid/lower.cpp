@@ -4,16 +4,23 @@
 #include <optional>
 #include <utility>
 
+#include "context.hpp"
 #include "vorn/codegen/mid/detail/lowering.hpp"
 
 namespace vorn_codegen::mid {
 namespace detail {
 namespace {
 
-// Room reserved per graph operation, in lowered operations and in values: a kernel and about one
-// conversion. Tables that outgrow it still grow; reserving spares the moves of the common case
-// (and the untouched part of a large reservation costs address space, not memory).
-constexpr std::size_t kRoomPerOperation = 2;
+// Graph operations at the top level and in loop bodies: what the value table is sized by.
+std::size_t operation_count(std::span<const graph::Operation> operations) {
+  std::size_t count = operations.size();
+  for (const graph::Operation& operation : operations) {
+    if (const auto* repeat = std::get_if<graph::Repeat>(&operation.kind.alternative)) {
+      count += operation_count(repeat->body->operations);
+    }
+  }
+  return count;
+}
 
 // The cheapest candidate and what it costs: the kernel's own share is kept, because the kernel
 // emitted for the plan is priced with exactly the types it was priced with here.
@@ -21,15 +28,6 @@ struct Choice {
   std::size_t plan = 0;
   std::uint64_t price = 0;
   std::uint64_t kernel_cost = 0;
-};
-
-// Buffers reused from one operation to the next, so that pricing allocates nothing once warm.
-struct Scratch {
-  std::vector<MidValueId> operands;
-  std::vector<TensorFormat> formats;
-  std::vector<TensorType> planned;
-  std::optional<TensorType> planned_output;
-  std::vector<Plan> plans;
 };
 
 // Prices every candidate in order (conversions of the paired operands plus the kernel) and keeps
@@ -59,17 +57,40 @@ std::optional<Choice> choose(std::span<const Plan> candidates, const graph::Tens
   return best;
 }
 
-// Lowers `operations` in order, appending to `lowered`.
-std::expected<void, LoweringError> append_lowered(std::span<const graph::Operation> operations, ScopeMap& scope,
-                                                  const graph::ShapeMap& shapes, const graph::ComputeGraph& graph,
-                                                  const LoweringConfig& config, const CostModel& model,
-                                                  LoweringState& state, std::vector<MidOperation>& lowered) {
-  Scratch scratch;
+// Finds result shapes in a level's shape map. Operations come in order and their first results in
+// ascending order, as the map iterates, so a cursor that moves forward finds each in amortised
+// constant time and reads the map front to back (a search per operation would touch a million-
+// entry map at random). A key behind the cursor, possible only in a hand-built body, is searched.
+class ShapeCursor {
+ public:
+  explicit ShapeCursor(const graph::ShapeMap& shapes) : shapes_(shapes), next_(shapes.begin()) {}
+
+  [[nodiscard]] const graph::TensorShape* find(graph::ValueId value) {
+    if (next_ == shapes_.end() || value < next_->first) {
+      const auto found = shapes_.find(value);
+      return found == shapes_.end() ? nullptr : &found->second;
+    }
+    while (next_ != shapes_.end() && next_->first < value) ++next_;
+    if (next_ == shapes_.end() || next_->first != value) return nullptr;
+    return &(next_++)->second;
+  }
+
+ private:
+  const graph::ShapeMap& shapes_;
+  graph::ShapeMap::const_iterator next_;
+};
+
+}  // namespace
+
+std::expected<void, LoweringError> append_operations(Lowering& lowering, std::span<const graph::Operation> operations,
+                                                     ScopeMap& scope, const graph::ShapeMap& shapes,
+                                                     std::vector<MidOperation>& lowered) {
+  Scratch& scratch = lowering.scratch;
+  LoweringState& state = lowering.state;
+  ShapeCursor result_shapes{shapes};
   for (const graph::Operation& operation : operations) {
     if (const auto* repeat = std::get_if<graph::Repeat>(&operation.kind.alternative)) {
-      if (auto done = lower_repeat(operation, *repeat, scope, graph, config, model, state, lowered); !done) {
-        return done;
-      }
+      if (auto done = append_repeat(lowering, operation, *repeat, scope, lowered); !done) return done;
       continue;
     }
 
@@ -84,11 +105,11 @@ std::expected<void, LoweringError> append_lowered(std::span<const graph::Operati
 
     if (operation.results.empty()) return std::unexpected(LoweringError::MalformedOperation{operation.id});
     const graph::ValueId result_value = operation.results.front();
-    const auto shape = shapes.find(result_value);
-    if (shape == shapes.end()) return std::unexpected(LoweringError::MissingShape{result_value});
+    const graph::TensorShape* shape = result_shapes.find(result_value);
+    if (shape == nullptr) return std::unexpected(LoweringError::MissingShape{result_value});
 
-    const std::span<const Plan> candidates = plans_into(operation, scratch.formats, config, scratch.plans);
-    const std::optional<Choice> choice = choose(candidates, shape->second, model, state, scratch);
+    const std::span<const Plan> candidates = plans_into(operation, scratch.formats, lowering.config, scratch.plans);
+    const std::optional<Choice> choice = choose(candidates, *shape, lowering.model, state, scratch);
     if (!choice) return std::unexpected(LoweringError::NoCandidate{operation.id});
     const Plan& plan = candidates[choice->plan];
 
@@ -96,24 +117,25 @@ std::expected<void, LoweringError> append_lowered(std::span<const graph::Operati
     std::vector<MidValueId> converted;
     converted.reserve(pairs);
     for (std::size_t i = 0; i < pairs; ++i) {
-      converted.push_back(ensure_format(scratch.operands[i], plan.inputs[i], operation.id, model, state, lowered));
+      converted.push_back(
+          ensure_format(scratch.operands[i], plan.inputs[i], operation.id, lowering.model, state, lowered));
     }
-    const MidValueId result = state.value(result_value, TensorType{shape->second, plan.output});
+    const MidValueId result = state.value(result_value, TensorType{*shape, plan.output});
     lowered.push_back(MidOperation{operation.id, std::move(converted), {result}, plan.kernel, choice->kernel_cost});
     scope.insert(result_value, result);
   }
   return {};
 }
 
-}  // namespace
-
 std::expected<std::vector<MidOperation>, LoweringError> lower_operations(std::span<const graph::Operation> operations,
                                                                          ScopeMap& scope, const graph::ShapeMap& shapes,
                                                                          const graph::ComputeGraph& graph,
                                                                          const LoweringConfig& config,
                                                                          const CostModel& model, LoweringState& state) {
+  Lowering lowering{graph, config, model, state, {}};
   std::vector<MidOperation> lowered;
-  if (auto done = append_lowered(operations, scope, shapes, graph, config, model, state, lowered); !done) {
+  lowered.reserve(kRoomPerOperation * operations.size());
+  if (auto done = append_operations(lowering, operations, scope, shapes, lowered); !done) {
     return std::unexpected(done.error());
   }
   return lowered;
@@ -130,7 +152,7 @@ std::expected<MidGraph, LoweringError> lower(const graph::ComputeGraph& graph, c
   if (config.tile_count == 0) return std::unexpected(LoweringError::EmptyTileGroup{});
 
   LoweringState state{value_limit};
-  state.reserve(graph.inputs().size() + kRoomPerOperation * graph.operations().size());
+  state.reserve(graph.inputs().size() + kValuesPerOperation * operation_count(graph.operations()));
   ScopeMap scope;
   MidGraph lowered;
   lowered.inputs.reserve(graph.inputs().size());
@@ -142,9 +164,12 @@ std::expected<MidGraph, LoweringError> lower(const graph::ComputeGraph& graph, c
     lowered.inputs.push_back(MidInput{input.name, input.kind, value});
   }
 
-  auto operations = lower_operations(graph.operations(), scope, graph.value_shapes(), graph, config, model, state);
-  if (!operations) return std::unexpected(operations.error());
-  lowered.operations = *std::move(operations);
+  Lowering lowering{graph, config, model, state, {}};
+  lowered.operations.reserve(kRoomPerOperation * graph.operations().size());
+  if (auto done = append_operations(lowering, graph.operations(), scope, graph.value_shapes(), lowered.operations);
+      !done) {
+    return std::unexpected(done.error());
+  }
 
   lowered.outputs.reserve(graph.outputs().size());
   for (const graph::ValueId output : graph.outputs()) {

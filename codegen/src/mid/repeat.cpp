@@ -1,5 +1,6 @@
 #include <utility>
 
+#include "context.hpp"
 #include "vorn/codegen/mid/detail/lowering.hpp"
 
 namespace vorn_codegen::mid::detail {
@@ -44,10 +45,12 @@ std::expected<TensorType, LoweringError> lower_sequence(const graph::ValueSequen
 
 }  // namespace
 
-std::expected<void, LoweringError> lower_repeat(const graph::Operation& operation, const graph::Repeat& repeat,
-                                                ScopeMap& scope, const graph::ComputeGraph& graph,
-                                                const LoweringConfig& config, const CostModel& model,
-                                                LoweringState& state, std::vector<MidOperation>& operations) {
+std::expected<void, LoweringError> append_repeat(Lowering& lowering, const graph::Operation& operation,
+                                                 const graph::Repeat& repeat, ScopeMap& scope,
+                                                 std::vector<MidOperation>& operations) {
+  const graph::ComputeGraph& graph = lowering.graph;
+  const CostModel& model = lowering.model;
+  LoweringState& state = lowering.state;
   if (!well_formed(operation, repeat, graph)) return std::unexpected(LoweringError::MalformedOperation{operation.id});
   const graph::Region& region = *repeat.body;
 
@@ -80,10 +83,11 @@ std::expected<void, LoweringError> lower_repeat(const graph::Operation& operatio
     body.arguments.push_back(argument);
   }
 
-  auto body_operations =
-      lower_operations(region.operations, body_scope, region.value_shapes, graph, config, model, state);
-  if (!body_operations) return std::unexpected(body_operations.error());
-  body.operations = *std::move(body_operations);
+  body.operations.reserve(kRoomPerOperation * region.operations.size());
+  if (auto done = append_operations(lowering, region.operations, body_scope, region.value_shapes, body.operations);
+      !done) {
+    return std::unexpected(done.error());
+  }
 
   // Each yield goes back to its carried value's format, so every iteration starts alike.
   body.yields.reserve(region.yields.size());
@@ -109,6 +113,14 @@ std::expected<void, LoweringError> lower_repeat(const graph::Operation& operatio
       MidRepeat{repeat.count, repeat.carried_inputs, repeat.invariant_inputs, std::move(iterated), std::move(body)},
       cost});
   return {};
+}
+
+std::expected<void, LoweringError> lower_repeat(const graph::Operation& operation, const graph::Repeat& repeat,
+                                                ScopeMap& scope, const graph::ComputeGraph& graph,
+                                                const LoweringConfig& config, const CostModel& model,
+                                                LoweringState& state, std::vector<MidOperation>& operations) {
+  Lowering lowering{graph, config, model, state, {}};
+  return append_repeat(lowering, operation, repeat, scope, operations);
 }
 
 }  // namespace vorn_codegen::mid::detail

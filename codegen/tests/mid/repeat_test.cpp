@@ -159,8 +159,8 @@ std::expected<MidGraph, LoweringError> lower_hand_built(const HandBuiltLoop& loo
   const ValueId w = *graph.parameter("w", {16, 16});
   EXPECT_THAT(graph.value_sequence("w", {w}), IsOk());
   graph::Region body{loop.arguments, loop.operations, loop.yields, {}};
-  for (const ValueId argument : loop.arguments) body.value_shapes.emplace(argument, TensorShape{16, 16});
-  body.value_shapes.emplace(ValueId{12}, TensorShape{16, 16});
+  for (const ValueId argument : loop.arguments) body.value_shapes.insert(argument, TensorShape{16, 16});
+  for (const std::uint32_t result : {12u, 13u}) body.value_shapes.insert(ValueId{result}, TensorShape{16, 16});
   graph::Repeat record{loop.count, loop.carried, loop.invariant, loop.iterated, std::move(body)};
   EXPECT_THAT(graph.operation(std::move(record), loop.inputs, loop.results), IsOk());
   return lower(graph, LoweringConfig{4}.with_input(s, f16(kRows)).with_input(w, f16(kRows)), ToyCostModel{});
@@ -176,6 +176,11 @@ TEST(LowerRepeat, HandBuiltLoopsAreCheckedBeforeTheyAreRead) {
       {"baseline", [](HandBuiltLoop&) {}, std::nullopt},
       {"body using its own values", [](HandBuiltLoop& l) { l.operations = {gelu({ValueId{11}}, ValueId{12})}; },
        std::nullopt},
+      {"body results out of order",
+       [](HandBuiltLoop& l) {
+         l.operations = {gelu({ValueId{10}}, ValueId{13}), gelu({ValueId{13}}, ValueId{12})};
+       },
+       std::nullopt},
       {"sequence the graph does not hold", [](HandBuiltLoop& l) { l.iterated = {ValueSequenceId{1}}; }, malformed},
       {"more iterations than entries", [](HandBuiltLoop& l) { l.count = 2; }, malformed},
       {"carried count beyond the inputs", [](HandBuiltLoop& l) { l.carried = 2; }, malformed},
@@ -186,8 +191,8 @@ TEST(LowerRepeat, HandBuiltLoopsAreCheckedBeforeTheyAreRead) {
       {"no result for the carried value", [](HandBuiltLoop& l) { l.results.clear(); }, malformed},
       {"body reading an outer value", [](HandBuiltLoop& l) { l.operations = {gelu({ValueId{0}}, ValueId{12})}; },
        LoweringError::UnknownValue{ValueId{0}}},
-      {"body result without a shape", [](HandBuiltLoop& l) { l.operations = {gelu({ValueId{10}}, ValueId{13})}; },
-       LoweringError::MissingShape{ValueId{13}}},
+      {"body result without a shape", [](HandBuiltLoop& l) { l.operations = {gelu({ValueId{10}}, ValueId{14})}; },
+       LoweringError::MissingShape{ValueId{14}}},
       {"yield from outside the body", [](HandBuiltLoop& l) { l.yields = {ValueId{0}}; },
        LoweringError::UnknownValue{ValueId{0}}},
   };
