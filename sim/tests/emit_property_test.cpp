@@ -243,6 +243,14 @@ TEST(EmitProperty, EverySimulatedEmissionMakesExactlyTheCallsItsProgramCallsFor)
     SCOPED_TRACE("program " + std::to_string(i) + " at code address " + vorn::detail::hex(c.options.code_address));
     const auto generated = vorn_codegen::emit(c.program, c.symbols, c.host, c.options);
     ASSERT_TRUE(generated.has_value()) << "emit failed: " << generated.error();
+    // One placed row per exchange step, active or not, in step order, its words unchanged.
+    std::vector<vorn_codegen::PlacedExchangeRow> rows;
+    for (const TileStep& step : c.program.steps) {
+      if (const auto* exchange = std::get_if<ExchangeStep>(&step.alternative)) {
+        rows.push_back({exchange->address, exchange->row});
+      }
+    }
+    ASSERT_EQ(generated->exchange_rows, rows);
     const auto run = simulate(*generated, c.options.code_address, c.symbols, c.machine);
     const Trace expected = expected_trace(c);
     // The code releases the counter slot it reserved: r11 and r15 end as they began.
