@@ -48,14 +48,16 @@ namespace {
 
 using vorn_codegen::graph::build_workload_graph;
 using vorn_codegen::graph::ComputeGraph;
+using vorn_codegen::graph::WorkloadRepeats;
 
 void BuildWorkloadGraph(benchmark::State& state) {
   const auto operations = static_cast<std::size_t>(state.range(0));
+  const auto repeats = state.range(1) != 0 ? WorkloadRepeats::Included : WorkloadRepeats::Excluded;
   std::size_t held = 0;
   std::size_t top_level = 0;
   for (auto _ : state) {
     const std::size_t before = live_bytes;
-    std::optional<ComputeGraph> graph = build_workload_graph(operations);
+    std::optional<ComputeGraph> graph = build_workload_graph(operations, repeats);
     benchmark::DoNotOptimize(graph);
     state.PauseTiming();  // tearing the graph down is not building it
     held = live_bytes - before;
@@ -70,7 +72,11 @@ void BuildWorkloadGraph(benchmark::State& state) {
   state.counters["bytes_per_top_level_op"] = static_cast<double>(held) / static_cast<double>(top_level);
 }
 
-BENCHMARK(BuildWorkloadGraph)->Arg(10'000)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
+// Arguments: operations, and whether the graph holds repeats (1) or is the plain chain graph (0).
+BENCHMARK(BuildWorkloadGraph)
+    ->ArgNames({"operations", "repeats"})
+    ->ArgsProduct({{10'000, 1'000'000}, {1, 0}})
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -10,7 +10,8 @@
 // outputs.
 //
 // `operations` counts every operation, body operations included (a repeat counts 5); the graph
-// holds exactly that many. The graph inputs (graph.inputs(): host inputs and parameters, all of
+// holds exactly that many. With WorkloadRepeats::Excluded the cycle's repeat step is a Gelu, which
+// leaves the plain chain graph. The graph inputs (graph.inputs(): host inputs and parameters, all of
 // rank 1 to 4) are what a lowering configures.
 #pragma once
 
@@ -61,7 +62,9 @@ inline std::expected<std::vector<ValueId>, GraphError> layer_body(RegionBuilder&
 inline constexpr std::size_t kWorkloadRepeatOperations = 5;  // the repeat and its 4 body operations
 inline constexpr std::uint32_t kWorkloadLayers = 8;
 
-inline ComputeGraph build_workload_graph(std::size_t operations) {
+enum class WorkloadRepeats : std::uint8_t { Included, Excluded };
+
+inline ComputeGraph build_workload_graph(std::size_t operations, WorkloadRepeats repeats = WorkloadRepeats::Included) {
   using workload_detail::must;
   ComputeGraph graph;
   const std::array<std::vector<std::uint32_t>, 3> batches{{{}, {4}, {2, 4}}};
@@ -86,7 +89,9 @@ inline ComputeGraph build_workload_graph(std::size_t operations) {
   for (std::size_t step = 0; built < operations; ++step) {
     workload_detail::Chain& chain = chains[step % chains.size()];
     std::size_t kind = (step / chains.size()) % 5;
-    if (kind == 4 && operations - built < kWorkloadRepeatOperations) kind = 2;
+    if (kind == 4 && (repeats == WorkloadRepeats::Excluded || operations - built < kWorkloadRepeatOperations)) {
+      kind = 2;
+    }
     switch (kind) {
       case 0:
         chain.head = must(graph.gemm(chain.head, chain.weight));

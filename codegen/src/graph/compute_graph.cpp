@@ -80,7 +80,7 @@ std::expected<ValueId, GraphError> ComputeGraph::inferred_result(const Operation
 std::expected<std::vector<ValueId>, GraphError> ComputeGraph::operation(OperationKind kind,
                                                                         std::span<const ValueId> inputs,
                                                                         std::span<const TensorShape> result_shapes) {
-  return detail::append_operation(scope(), std::move(kind), inputs, result_shapes);
+  return detail::append_operation(scope(), std::move(kind), inputs, {result_shapes.begin(), result_shapes.end()});
 }
 std::expected<std::vector<ValueId>, GraphError> ComputeGraph::operation(
     OperationKind kind, std::initializer_list<ValueId> inputs, std::initializer_list<TensorShape> result_shapes) {
@@ -150,21 +150,24 @@ std::expected<std::vector<ValueId>, GraphError> ComputeGraph::append_repeat(Repe
                                                                             std::vector<ValueId> yields) {
   if (yields.size() != plan.carried)
     return std::unexpected<GraphError>(GraphError::YieldArity{plan.carried, yields.size()});
+  // The carried arguments' shapes are the carried values' shapes, taken before the body ran, and
+  // they are the shapes of the results.
+  std::vector<TensorShape> result_shapes;
+  result_shapes.reserve(plan.carried);
   for (std::size_t i = 0; i < yields.size(); ++i) {
-    // The carried argument shapes are the carried values' shapes, captured before the body ran.
+    const TensorShape& carried = *body.shapes_.lookup(body.arguments_[i]);
     const TensorShape* shape = body.shapes_.lookup(yields[i]);
-    if (shape == nullptr || *shape != plan.argument_shapes[i])
-      return std::unexpected<GraphError>(GraphError::YieldShape{i});
+    if (shape == nullptr || *shape != carried) return std::unexpected<GraphError>(GraphError::YieldShape{i});
+    result_shapes.push_back(carried);
   }
   // Every yield has a shape in the body, so it is in the body's scope: finishing cannot fail.
   Region region = body.finish(std::move(yields));
 
-  const std::span<const TensorShape> result_shapes(plan.argument_shapes.data(), plan.carried);
   const std::size_t invariants = plan.inputs.size() - plan.carried;
   Repeat record{plan.count, plan.carried, invariants, std::move(plan.iterated), std::move(region)};
   // Validated again rather than trusted: a body builder that captured the graph could have
   // replaced it while the body was built.
-  return detail::append_operation(scope(), std::move(record), plan.inputs, result_shapes);
+  return detail::append_operation(scope(), std::move(record), plan.inputs, std::move(result_shapes));
 }
 
 }  // namespace vorn_codegen::graph

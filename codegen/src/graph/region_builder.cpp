@@ -6,16 +6,18 @@
 
 namespace vorn_codegen::graph {
 
-RegionBuilder::RegionBuilder(std::span<const TensorShape> argument_shapes, std::uint32_t& next_operation,
+RegionBuilder::RegionBuilder(std::span<TensorShape> argument_shapes, std::uint32_t& next_operation,
                              std::uint32_t& next_value)
     : next_operation_(next_operation), next_value_(next_value) {
   detail::require_numbers(next_value, argument_shapes.size());
   arguments_.reserve(argument_shapes.size());
+  values_.reserve_more(argument_shapes.size());
+  shapes_.reserve_more(argument_shapes.size());
   for (std::size_t i = 0; i < argument_shapes.size(); ++i) {
     const ValueId argument(next_value + static_cast<std::uint32_t>(i));
     arguments_.push_back(argument);
     values_.insert(argument);
-    shapes_.insert(argument, argument_shapes[i]);
+    shapes_.insert(argument, std::move(argument_shapes[i]));
   }
   // Taken only once nothing can throw any more.
   next_value += static_cast<std::uint32_t>(argument_shapes.size());
@@ -46,7 +48,7 @@ std::expected<std::vector<ValueId>, GraphError> RegionBuilder::operation(Operati
                                                                          std::span<const ValueId> inputs,
                                                                          std::span<const TensorShape> result_shapes) {
   return detail::append_operation({operations_, values_, shapes_, next_operation_, next_value_}, std::move(kind),
-                                  inputs, result_shapes);
+                                  inputs, {result_shapes.begin(), result_shapes.end()});
 }
 
 std::expected<std::vector<ValueId>, GraphError> RegionBuilder::operation(

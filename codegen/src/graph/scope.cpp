@@ -20,8 +20,8 @@ void require_numbers(std::uint32_t counter, std::size_t count) {
   if (count > kLimit - counter) throw std::length_error("vorn graph: identifier numbers exhausted");
 }
 
-std::vector<ValueId> append_validated(const Scope& scope, OperationKind kind, std::span<const ValueId> inputs,
-                                      std::span<TensorShape> result_shapes) {
+const Operation& append_validated(const Scope& scope, OperationKind kind, std::span<const ValueId> inputs,
+                                  std::span<TensorShape> result_shapes) {
   require_numbers(scope.next_operation, 1);
   require_numbers(scope.next_value, result_shapes.size());
 
@@ -31,26 +31,28 @@ std::vector<ValueId> append_validated(const Scope& scope, OperationKind kind, st
   for (std::size_t i = 0; i < result_shapes.size(); ++i) {
     results.emplace_back(scope.next_value + static_cast<std::uint32_t>(i));
   }
-  Operation operation{id, std::vector<ValueId>(inputs.begin(), inputs.end()), results, std::move(kind)};
+  Operation operation{id, std::vector<ValueId>(inputs.begin(), inputs.end()), std::move(results), std::move(kind)};
+  const std::vector<ValueId>& numbers = operation.results;
   detail::reserve_more(scope.operations, 1);
-  scope.values.reserve_more(results.size());
-  scope.shapes.reserve_more(results.size());
+  scope.values.reserve_more(numbers.size());
+  scope.shapes.reserve_more(numbers.size());
 
   // Nothing below allocates or throws.
   scope.next_operation += 1;
-  scope.next_value += static_cast<std::uint32_t>(results.size());
-  for (const ValueId result : results) scope.values.insert(result);
-  for (std::size_t i = 0; i < results.size(); ++i) scope.shapes.insert(results[i], std::move(result_shapes[i]));
+  scope.next_value += static_cast<std::uint32_t>(numbers.size());
+  for (std::size_t i = 0; i < numbers.size(); ++i) {
+    scope.values.insert(numbers[i]);
+    scope.shapes.insert(numbers[i], std::move(result_shapes[i]));
+  }
   scope.operations.push_back(std::move(operation));
-  return results;
+  return scope.operations.back();
 }
 
 std::expected<std::vector<ValueId>, GraphError> append_operation(const Scope& scope, OperationKind kind,
                                                                  std::span<const ValueId> inputs,
-                                                                 std::span<const TensorShape> result_shapes) {
+                                                                 std::vector<TensorShape> result_shapes) {
   if (auto undefined = first_undefined(scope.values, inputs)) return std::unexpected<GraphError>(*undefined);
-  std::vector<TensorShape> shapes(result_shapes.begin(), result_shapes.end());
-  return append_validated(scope, std::move(kind), inputs, shapes);
+  return append_validated(scope, std::move(kind), inputs, result_shapes).results;
 }
 
 std::expected<ValueId, GraphError> append_inferred(const Scope& scope, const OperationKind& kind,
@@ -58,7 +60,7 @@ std::expected<ValueId, GraphError> append_inferred(const Scope& scope, const Ope
   if (auto undefined = first_undefined(scope.values, inputs)) return std::unexpected<GraphError>(*undefined);
   auto shape = infer_shape(kind, inputs, scope.shapes);
   if (!shape) return std::unexpected(std::move(shape).error());
-  return append_validated(scope, kind, inputs, std::span(&*shape, 1)).front();
+  return append_validated(scope, kind, inputs, std::span(&*shape, 1)).results.front();
 }
 
 }  // namespace vorn_codegen::graph::detail

@@ -34,15 +34,16 @@ struct Scope {
 // handing out 2^32 - 1 (the counter never wraps).
 void require_numbers(std::uint32_t counter, std::size_t count);
 
-// Appends an operation whose inputs the caller has validated; the result shapes are moved from.
-// Everything that can throw (allocation, an exhausted counter) happens before the scope changes.
-std::vector<ValueId> append_validated(const Scope& scope, OperationKind kind, std::span<const ValueId> inputs,
-                                      std::span<TensorShape> result_shapes);
+// Appends an operation whose inputs the caller has validated and returns it; the result shapes are
+// moved from. Everything that can throw (allocation, an exhausted counter) happens before the
+// scope changes.
+const Operation& append_validated(const Scope& scope, OperationKind kind, std::span<const ValueId> inputs,
+                                  std::span<TensorShape> result_shapes);
 
-// Validates the inputs, then appends with copies of the result shapes.
-[[nodiscard]] std::expected<std::vector<ValueId>, GraphError> append_operation(
-    const Scope& scope, OperationKind kind, std::span<const ValueId> inputs,
-    std::span<const TensorShape> result_shapes);
+// Validates the inputs, then appends.
+[[nodiscard]] std::expected<std::vector<ValueId>, GraphError> append_operation(const Scope& scope, OperationKind kind,
+                                                                               std::span<const ValueId> inputs,
+                                                                               std::vector<TensorShape> result_shapes);
 
 // Validates the inputs, infers the single result's shape and appends the operation.
 [[nodiscard]] std::expected<ValueId, GraphError> append_inferred(const Scope& scope, const OperationKind& kind,

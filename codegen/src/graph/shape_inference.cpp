@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 #include <string>
 #include <variant>
 
@@ -14,6 +15,25 @@ using Extents = std::span<const std::uint32_t>;
 
 std::unexpected<GraphError> invalid_shape(std::string message) {
   return std::unexpected<GraphError>(GraphError::InvalidShape{std::move(message)});
+}
+
+// Appends the broadcast of `left` and `right` to `out`, or returns the error of the outermost
+// clash (then `out` holds a partial result).
+std::optional<GraphError::InvalidShape> broadcast_into(Extents left, Extents right, std::vector<std::uint32_t>& out) {
+  const std::size_t rank = std::max(left.size(), right.size());
+  const std::size_t left_pad = rank - left.size();
+  const std::size_t right_pad = rank - right.size();
+  out.reserve(out.size() + rank);
+  for (std::size_t i = 0; i < rank; ++i) {
+    const std::uint32_t l = i < left_pad ? 1 : left[i - left_pad];
+    const std::uint32_t r = i < right_pad ? 1 : right[i - right_pad];
+    if (l != r && l != 1 && r != 1) {
+      return GraphError::InvalidShape{"dimensions " + std::to_string(l) + " and " + std::to_string(r) +
+                                      " cannot be broadcast"};
+    }
+    out.push_back(std::max(l, r));
+  }
+  return std::nullopt;
 }
 
 // All extents but the last two.
@@ -34,11 +54,15 @@ std::expected<std::array<const TensorShape*, N>, GraphError> operands(std::span<
   return found;
 }
 
-std::expected<TensorShape, GraphError> with_matrix(std::vector<std::uint32_t> batch, std::uint32_t rows,
-                                                   std::uint32_t columns) {
-  batch.push_back(rows);
-  batch.push_back(columns);
-  return TensorShape(std::move(batch));
+// Broadcast batch extents followed by a matrix's two extents, built in one allocation.
+std::expected<TensorShape, GraphError> batched_matrix(Extents left_batch, Extents right_batch, std::uint32_t rows,
+                                                      std::uint32_t columns) {
+  std::vector<std::uint32_t> extents;
+  extents.reserve(std::max(left_batch.size(), right_batch.size()) + 2);
+  if (auto clash = broadcast_into(left_batch, right_batch, extents)) return std::unexpected<GraphError>(*clash);
+  extents.push_back(rows);
+  extents.push_back(columns);
+  return TensorShape(std::move(extents));
 }
 
 std::expected<TensorShape, GraphError> infer_gemm(std::span<const ValueId> inputs, const ShapeMap& shapes) {
@@ -47,9 +71,7 @@ std::expected<TensorShape, GraphError> infer_gemm(std::span<const ValueId> input
   const auto& [left, right] = *found;
   if (left->rank() < 2 || right->rank() < 2) return invalid_shape("GEMM inputs must have rank at least two");
   if (last(*left) != second_to_last(*right)) return invalid_shape("GEMM inner dimensions do not match");
-  auto batch = broadcast(leading(*left), leading(*right));
-  if (!batch) return std::unexpected(batch.error());
-  return with_matrix(*std::move(batch), second_to_last(*left), last(*right));
+  return batched_matrix(leading(*left), leading(*right), second_to_last(*left), last(*right));
 }
 
 std::expected<TensorShape, GraphError> infer_flash_attention(std::span<const ValueId> inputs, const ShapeMap& shapes) {
@@ -63,19 +85,21 @@ std::expected<TensorShape, GraphError> infer_flash_attention(std::span<const Val
     return invalid_shape("FlashAttention head or sequence dimensions do not match");
   }
   // Key against value first, so that their clash is the one reported when both would clash.
-  const auto key_value = broadcast(leading(*key), leading(*value));
-  if (!key_value) return std::unexpected(key_value.error());
-  auto batch = broadcast(leading(*query), *key_value);
-  if (!batch) return std::unexpected(batch.error());
-  return with_matrix(*std::move(batch), second_to_last(*query), last(*value));
+  std::vector<std::uint32_t> key_value;
+  if (auto clash = broadcast_into(leading(*key), leading(*value), key_value)) {
+    return std::unexpected<GraphError>(*clash);
+  }
+  return batched_matrix(leading(*query), key_value, second_to_last(*query), last(*value));
 }
 
 std::expected<TensorShape, GraphError> infer_add(std::span<const ValueId> inputs, const ShapeMap& shapes) {
   const auto found = operands<2>(inputs, shapes);
   if (!found) return std::unexpected(found.error());
-  auto sum = broadcast((*found)[0]->dimensions, (*found)[1]->dimensions);
-  if (!sum) return std::unexpected(sum.error());
-  return TensorShape(*std::move(sum));
+  std::vector<std::uint32_t> sum;
+  if (auto clash = broadcast_into((*found)[0]->dimensions, (*found)[1]->dimensions, sum)) {
+    return std::unexpected<GraphError>(*clash);
+  }
+  return TensorShape(std::move(sum));
 }
 
 std::expected<TensorShape, GraphError> infer_gelu(std::span<const ValueId> inputs, const ShapeMap& shapes) {
@@ -88,18 +112,8 @@ std::expected<TensorShape, GraphError> infer_gelu(std::span<const ValueId> input
 
 std::expected<std::vector<std::uint32_t>, GraphError> broadcast(std::span<const std::uint32_t> left,
                                                                 std::span<const std::uint32_t> right) {
-  const std::size_t rank = std::max(left.size(), right.size());
-  const std::size_t left_pad = rank - left.size();
-  const std::size_t right_pad = rank - right.size();
-  std::vector<std::uint32_t> result(rank);
-  for (std::size_t i = 0; i < rank; ++i) {
-    const std::uint32_t l = i < left_pad ? 1 : left[i - left_pad];
-    const std::uint32_t r = i < right_pad ? 1 : right[i - right_pad];
-    if (l != r && l != 1 && r != 1) {
-      return invalid_shape("dimensions " + std::to_string(l) + " and " + std::to_string(r) + " cannot be broadcast");
-    }
-    result[i] = std::max(l, r);
-  }
+  std::vector<std::uint32_t> result;
+  if (auto clash = broadcast_into(left, right, result)) return std::unexpected<GraphError>(*clash);
   return result;
 }
 

@@ -142,7 +142,8 @@ class ComputeGraph {
     std::vector<ValueId> inputs;  // carried, then invariants
     std::size_t carried;
     std::vector<ValueSequenceId> iterated;
-    std::vector<TensorShape> argument_shapes;  // carried, invariants, first entry of each sequence
+    std::vector<TensorShape> argument_shapes;  // carried, invariants, first entry of each sequence;
+                                               // moved into the body when it is built
   };
 
   // The graph's own lists and counters, as the shared append routines take them.

@@ -4,10 +4,18 @@
 // values in that order, so an insertion is an append in practice. A sorted vector then gives
 // ascending iteration, binary-search lookup and a fraction of the memory and time of a node-based
 // tree. An insertion out of order is still correct (it shifts the tail), only slower.
+//
+// Keys that carry a number (identifiers: `key.number()`) are found faster still. Between two
+// entries of a strictly increasing list there are at most as many entries as numbers, so the key
+// numbered k sits within k - front entries of the front and within back - k entries of the back.
+// Values are numbered nearly densely, so that window is small wherever the key lies, and a lookup
+// touches a few neighbouring entries instead of a binary search's cold cache lines.
 #pragma once
 
 #include <algorithm>
+#include <concepts>
 #include <cstddef>
+#include <cstdint>
 #include <initializer_list>
 #include <utility>
 #include <vector>
@@ -18,11 +26,38 @@ namespace detail {
 
 // Makes room for `count` more elements, growing geometrically (a plain reserve before every
 // append would grow linearly). Reserving first lets a caller finish all allocation before it
-// changes anything.
+// changes anything. The factor 1.5 rather than 2 keeps at most a third of a graph's largest
+// lists unused, for about one more move per element; small lists (repeat bodies) start at 4.
 template <class T>
 void reserve_more(std::vector<T>& items, std::size_t count) {
   if (items.capacity() - items.size() >= count) return;
-  items.reserve(std::max(items.size() + count, 2 * items.capacity()));
+  items.reserve(std::max({items.size() + count, items.capacity() + items.capacity() / 2, std::size_t{4}}));
+}
+
+template <class Key>
+concept Numbered = requires(const Key& key) {
+  { key.number() } -> std::unsigned_integral;
+};
+
+// The first entry of the strictly increasing range [first, last) whose key is not less than `key`.
+template <class Iterator, class Key, class KeyOf>
+Iterator lower_bound(Iterator first, Iterator last, const Key& key, KeyOf key_of) {
+  const auto less = [&](const auto& entry, const Key& k) { return key_of(entry) < k; };
+  if constexpr (Numbered<Key>) {
+    if (first == last) return first;
+    const std::uint64_t number = key.number();
+    const std::uint64_t front = key_of(*first).number();
+    const std::uint64_t back = key_of(*(last - 1)).number();
+    if (number <= front) return first;
+    if (number > back) return last;
+    const auto size = static_cast<std::uint64_t>(last - first);
+    const std::uint64_t high = std::min(size - 1, number - front);
+    const std::uint64_t low = back - number >= size - 1 ? 0 : size - 1 - (back - number);
+    return std::lower_bound(first + static_cast<std::ptrdiff_t>(low), first + static_cast<std::ptrdiff_t>(high + 1),
+                            key, less);
+  } else {
+    return std::lower_bound(first, last, key, less);
+  }
 }
 
 }  // namespace detail
@@ -45,7 +80,7 @@ class FlatSet {
   [[nodiscard]] bool empty() const noexcept { return keys_.empty(); }
 
   [[nodiscard]] const_iterator find(const Key& key) const noexcept {
-    const auto it = std::lower_bound(keys_.begin(), keys_.end(), key);
+    const auto it = lower_bound(key);
     return it != keys_.end() && *it == key ? it : keys_.end();
   }
   [[nodiscard]] bool contains(const Key& key) const noexcept { return find(key) != keys_.end(); }
@@ -56,7 +91,7 @@ class FlatSet {
       keys_.push_back(key);
       return true;
     }
-    const auto it = std::lower_bound(keys_.begin(), keys_.end(), key);
+    const auto it = lower_bound(key);
     if (*it == key) return false;
     keys_.insert(it, key);
     return true;
@@ -68,6 +103,10 @@ class FlatSet {
   friend bool operator==(const FlatSet&, const FlatSet&) = default;
 
  private:
+  [[nodiscard]] const_iterator lower_bound(const Key& key) const noexcept {
+    return detail::lower_bound(keys_.begin(), keys_.end(), key, [](const Key& k) -> const Key& { return k; });
+  }
+
   std::vector<Key> keys_;
 };
 
@@ -120,8 +159,8 @@ class FlatMap {
 
  private:
   [[nodiscard]] const_iterator lower_bound(const Key& key) const noexcept {
-    return std::lower_bound(entries_.begin(), entries_.end(), key,
-                            [](const value_type& entry, const Key& k) { return entry.first < k; });
+    return detail::lower_bound(entries_.begin(), entries_.end(), key,
+                               [](const value_type& entry) -> const Key& { return entry.first; });
   }
 
   std::vector<value_type> entries_;

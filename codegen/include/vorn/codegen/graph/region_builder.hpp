@@ -62,8 +62,8 @@ class RegionBuilder {
  private:
   friend class ComputeGraph;
 
-  // Allocates one argument per shape from `next_value` (argument i has shape i).
-  RegionBuilder(std::span<const TensorShape> argument_shapes, std::uint32_t& next_operation, std::uint32_t& next_value);
+  // Allocates one argument per shape from `next_value` (argument i has shape i, moved in).
+  RegionBuilder(std::span<TensorShape> argument_shapes, std::uint32_t& next_operation, std::uint32_t& next_value);
 
   // The arguments split into their groups: `carried` first, then `invariants`, then the rest.
   [[nodiscard]] RepeatArguments split_arguments(std::size_t carried, std::size_t invariants) const;
