@@ -237,5 +237,28 @@ TEST(ComputeGraph, ACounterNeverWrapsTheCallThatWouldPassItThrowsAndChangesNothi
   EXPECT_EQ(graph, before);
 }
 
+TEST(ComputeGraph, ARepeatThatRunsOutOfNumbersThrowsAsAFailedRepeat) {
+  ComputeGraph graph;
+  const ValueId x = *graph.host_input("x", {2, 2});
+  const auto square = [](RegionBuilder& body, const RepeatArguments& a) -> std::expected<std::vector<ValueId>, GraphError> {
+    return std::vector<ValueId>{*body.gemm(a.carried[0], a.carried[0])};
+  };
+  // Two arguments cannot be numbered: nothing is taken.
+  detail::CounterAccess::set_next_value(graph, kMaxNumber - 1);
+  ComputeGraph before = graph;
+  EXPECT_THROW((void)graph.repeat(1, {x, x}, {}, {}, square), std::length_error);
+  EXPECT_EQ(graph, before);
+  // The argument and the body's product fit, the repeat's result does not: the body's numbers
+  // stay taken, as when a body fails.
+  detail::CounterAccess::set_next_value(graph, kMaxNumber - 2);
+  before = graph;
+  EXPECT_THROW((void)graph.repeat(1, {x}, {}, {}, square), std::length_error);
+  EXPECT_EQ(graph.operations(), before.operations());
+  EXPECT_EQ(graph.values(), before.values());
+  EXPECT_EQ(graph.value_shapes(), before.value_shapes());
+  EXPECT_EQ(graph.next_value(), kMaxNumber);
+  EXPECT_EQ(graph.next_operation(), before.next_operation() + 1);
+}
+
 }  // namespace
 }  // namespace vorn_codegen::graph
