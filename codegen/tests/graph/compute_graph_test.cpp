@@ -240,7 +240,8 @@ TEST(ComputeGraph, ACounterNeverWrapsTheCallThatWouldPassItThrowsAndChangesNothi
 TEST(ComputeGraph, ARepeatThatRunsOutOfNumbersThrowsAsAFailedRepeat) {
   ComputeGraph graph;
   const ValueId x = *graph.host_input("x", {2, 2});
-  const auto square = [](RegionBuilder& body, const RepeatArguments& a) -> std::expected<std::vector<ValueId>, GraphError> {
+  const auto square = [](RegionBuilder& body,
+                         const RepeatArguments& a) -> std::expected<std::vector<ValueId>, GraphError> {
     return std::vector<ValueId>{*body.gemm(a.carried[0], a.carried[0])};
   };
   // Two arguments cannot be numbered: nothing is taken.
