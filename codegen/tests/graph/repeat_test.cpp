@@ -184,6 +184,9 @@ TEST_F(RepeatTest, FailuresFromTheBodyOnKeepTheNumbersTheBodyTook) {
          return std::vector<ValueId>{v(1000)};
        },
        GraphError::YieldShape{0}, 5, 1},
+      {"yield of a body value of an earlier repeat (the first case's carried argument)",
+       [](RegionBuilder&, const RepeatArguments&) -> Yields { return std::vector<ValueId>{v(4)}; },
+       GraphError::YieldShape{0}, 3, 0},
       {"inference error in the body",
        [](RegionBuilder& body, const RepeatArguments& a) -> Yields {
          auto bad = body.inferred_result(OperationKind::Add{}, {a.carried[0], a.invariants[0], a.iterated[0]});
@@ -208,7 +211,7 @@ TEST_F(RepeatTest, FailuresFromTheBodyOnKeepTheNumbersTheBodyTook) {
     EXPECT_EQ(graph.value_shapes(), expected.value_shapes());
   }
   // The numbers taken are not handed out again.
-  EXPECT_THAT(graph.add(v(3), v(3)), IsOkAndHolds(v(32)));
+  EXPECT_THAT(graph.add(v(3), v(3)), IsOkAndHolds(v(35)));
 }
 
 TEST_F(RepeatTest, ABodyThatThrowsLeavesTheGraphAsAFailedRepeatDoes) {
@@ -229,11 +232,15 @@ TEST_F(RepeatTest, EdgeShapesOfARepeat) {
   EXPECT_THAT(
       graph.repeat(1, {v(0)}, {}, {}, [](RegionBuilder&, const RepeatArguments& a) -> Yields { return a.carried; }),
       IsOkAndHolds(ElementsAre(v(5))));
+  // Any count is recorded; the graph does not run the loop.
+  EXPECT_THAT(graph.repeat(0xFFFFFFFF, {v(0)}, {}, {},
+                           [](RegionBuilder&, const RepeatArguments& a) -> Yields { return a.carried; }),
+              IsOk());
   // Nothing carried: empty yields, no results, but an operation number all the same.
   EXPECT_THAT(graph.repeat(5, {}, {v(3)}, {},
                            [](RegionBuilder&, const RepeatArguments&) -> Yields { return std::vector<ValueId>{}; }),
               IsOkAndHolds(IsEmpty()));
-  EXPECT_EQ(graph.operations().back().id, OperationId{1});
+  EXPECT_EQ(graph.operations().back().id, OperationId{2});
   EXPECT_THAT(graph.operations().back().results, IsEmpty());
   // Values and sequences may repeat; a body may reach the same argument twice.
   const auto twice = graph.repeat(2, {v(0), v(0)}, {}, {kSequence0, kSequence0},
@@ -243,10 +250,10 @@ TEST_F(RepeatTest, EdgeShapesOfARepeat) {
                                     if (!left || !right) return std::unexpected(GraphError::EmptyRepeat{});
                                     return std::vector<ValueId>{*right, *left};
                                   });
-  ASSERT_THAT(twice, IsOkAndHolds(ElementsAre(v(13), v(14))));
+  ASSERT_THAT(twice, IsOkAndHolds(ElementsAre(v(15), v(16))));
   const auto& record = std::get<Repeat>(graph.operations().back().kind.alternative);
-  EXPECT_EQ(record.body->arguments, (std::vector<ValueId>{v(7), v(8), v(9), v(10)}));
-  EXPECT_EQ(record.body->yields, (std::vector<ValueId>{v(12), v(11)}));
+  EXPECT_EQ(record.body->arguments, (std::vector<ValueId>{v(9), v(10), v(11), v(12)}));
+  EXPECT_EQ(record.body->yields, (std::vector<ValueId>{v(14), v(13)}));
   EXPECT_EQ(record.iterated_inputs, (std::vector<ValueSequenceId>{kSequence0, kSequence0}));
 }
 

@@ -52,7 +52,8 @@ concept BodyBuilder = std::invocable<F, RegionBuilder&, const RepeatArguments&> 
 // repeat body, that one included, leaves the graph as a failed repeat does.
 //
 // Any list argument takes a span (a vector, an array) or a braced list: `host_input("x", {32, 64})`,
-// `set_outputs({v})`, `repeat(2, {state}, {}, {weights}, body)`.
+// `set_outputs({v})`, `repeat(2, {state}, {}, {weights}, body)`. A call with several lists takes
+// them all as spans or all as braced lists (an empty `{}` also serves as an empty span).
 class ComputeGraph {
  public:
   ComputeGraph() = default;
@@ -150,7 +151,7 @@ class ComputeGraph {
   [[nodiscard]] detail::Scope scope();
   [[nodiscard]] std::expected<ValueId, GraphError> input(std::string_view name, GraphInputKind kind,
                                                          std::span<const std::uint32_t> dimensions);
-  // Everything a repeat checks before its body is built (nothing is allocated).
+  // Everything a repeat checks before its body is built; takes no number.
   [[nodiscard]] std::expected<RepeatPlan, GraphError> plan_repeat(std::uint32_t count, std::span<const ValueId> carried,
                                                                   std::span<const ValueId> invariants,
                                                                   std::span<const ValueSequenceId> iterated) const;
