@@ -35,7 +35,7 @@ std::string to_string(const OperationKind& kind) {
                         [](const K::Gelu&) -> std::string { return "Gelu"; },
                         [](const K::Add&) -> std::string { return "Add"; },
                         [](const K::FlashAttention&) -> std::string { return "FlashAttention"; },
-                        [](const K::Repeat& repeat) { return to_string(repeat); },
+                        [](const K::Repeat& repeat) { return concat("Repeat(", to_string(repeat), ")"); },
                     },
                     kind.alternative);
 }

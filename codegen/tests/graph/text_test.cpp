@@ -20,10 +20,10 @@ TEST(TextForms, RecordsNameEveryFieldInDeclarationOrder) {
   EXPECT_EQ(to_string(Operation{OperationId{1}, {v(0), v(0)}, {}, OperationKind::Add{}}),
             "Operation { id: OperationId(1), inputs: [ValueId(0), ValueId(0)], results: [], kind: Add }");
   EXPECT_EQ(to_string(OperationKind{Repeat{2, 1, 0, {ValueSequenceId{0}}, body}}),
-            "Repeat { count: 2, carried_inputs: 1, invariant_inputs: 0, iterated_inputs: [ValueSequenceId(0)], "
+            "Repeat(Repeat { count: 2, carried_inputs: 1, invariant_inputs: 0, iterated_inputs: [ValueSequenceId(0)], "
             "body: Region { arguments: [ValueId(3), ValueId(4)], operations: [Operation { id: OperationId(0), "
             "inputs: [ValueId(3), ValueId(4)], results: [ValueId(5)], kind: Gemm }], yields: [ValueId(5)], "
-            "value_shapes: {ValueId(3): TensorShape([16, 16]), ValueId(5): TensorShape([])} } }");
+            "value_shapes: {ValueId(3): TensorShape([16, 16]), ValueId(5): TensorShape([])} } })");
   EXPECT_EQ(to_string(GraphInput{"a \"b\"", GraphInputKind::Parameter, v(7), {2}}),
             R"(GraphInput { name: "a \"b\"", kind: Parameter, value: ValueId(7), shape: TensorShape([2]) })");
   EXPECT_EQ(to_string(ValueSequence{ValueSequenceId{1}, "w", {v(1), v(2)}}),

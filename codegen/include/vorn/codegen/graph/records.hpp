@@ -101,8 +101,9 @@ struct Region {
   friend bool operator==(const Region&, const Region&) = default;
 };
 
-// Diagnostic text forms, one line each, fields named in declaration order:
-// `Gemm`, `Repeat { count: 2, carried_inputs: 1, ... body: Region { arguments: [ValueId(3)], ... } }`,
+// Diagnostic text forms, one line each, fields named in declaration order. A kind is its variant's
+// name, with the loop record as its payload in parentheses:
+// `Gemm`, `Repeat(Repeat { count: 2, carried_inputs: 1, ... body: Region { arguments: [ValueId(3)], ... } })`,
 // `Operation { id: OperationId(0), inputs: [ValueId(0), ValueId(1)], results: [ValueId(2)], kind: Gemm }`.
 std::string to_string(const Repeat& repeat);
 std::string to_string(const OperationKind& kind);
