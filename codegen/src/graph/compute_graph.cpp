@@ -89,7 +89,8 @@ std::expected<std::vector<ValueId>, GraphError> ComputeGraph::operation(
 
 std::expected<void, GraphError> ComputeGraph::set_outputs(std::span<const ValueId> outputs) {
   if (auto undefined = detail::first_undefined(values_, outputs)) return std::unexpected<GraphError>(*undefined);
-  outputs_.assign(outputs.begin(), outputs.end());
+  // Copied before it replaces the list: `outputs` may be a view of outputs_ itself.
+  outputs_ = std::vector<ValueId>(outputs.begin(), outputs.end());
   return {};
 }
 std::expected<void, GraphError> ComputeGraph::set_outputs(std::initializer_list<ValueId> outputs) {
